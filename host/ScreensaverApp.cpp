@@ -22,14 +22,35 @@ ScreensaverApp::~ScreensaverApp()
     hostWindow = nullptr;
 }
 
+namespace {
+
+struct Step {
+    int (ScreensaverApp::*run)();
+    const char* failure;
+    const char* success; // null: nothing is logged on success
+    bool fatal;          // false: the failure is logged and start-up goes on
+};
+
+// Runs the steps in order, logging each one's outcome; 1 at the first fatal failure.
+template <size_t count>
+int RunSteps(ScreensaverApp& app, const Step (&steps)[count])
+{
+    for (const Step& step : steps) {
+        if ((app.*step.run)() != 0) {
+            LogError("%s", step.failure);
+            if (step.fatal)
+                return 1;
+        } else if (step.success) {
+            LogInfo("%s", step.success);
+        }
+    }
+    return 0;
+}
+
+} // namespace
+
 int ScreensaverApp::Create()
 {
-    struct Step {
-        int (ScreensaverApp::*run)();
-        const char* failure;
-        const char* success; // null: nothing is logged on success
-        bool fatal;
-    };
     static const Step steps[] = {
         { &ScreensaverApp::LoadDefaults, "Невозможно загрузить значения параметров по-умолчанию.",
           "Значения параметров по-умолчанию загружены.", true },
@@ -49,15 +70,8 @@ int ScreensaverApp::Create()
         return 1;
     }
     LogInfo("Режим скринсейвера %d.", static_cast<int>(mode));
-    for (const Step& step : steps) {
-        if ((this->*step.run)() != 0) {
-            LogError("%s", step.failure);
-            if (step.fatal)
-                return 1;
-        } else if (step.success) {
-            LogInfo("%s", step.success);
-        }
-    }
+    if (RunSteps(*this, steps) != 0)
+        return 1;
 
     if (mode != RunMode::Saver && mode != RunMode::Test) {
         running = true;
@@ -65,22 +79,14 @@ int ScreensaverApp::Create()
     }
     // The gamma ramp and the stream volume are set here once the renderer and the sound
     // manager exist.
-    if (CreateLoaderVisuals() != 0) {
-        LogError("Невозможно создать данные визуализации.");
+    static const Step saverSteps[] = {
+        { &ScreensaverApp::CreateLoaderVisuals, "Невозможно создать данные визуализации.", nullptr, true },
+        { &ScreensaverApp::ShowLoadingScreen, "Невозможно вывести загрузочный экран.", nullptr, true },
+        { &ScreensaverApp::CreateSaverData, "Невозможно создать данные скринсейвера.", nullptr, true },
+        { &ScreensaverApp::CacheSaverData, "Невозможно закэшировать данные скринсейвера.", nullptr, true },
+    };
+    if (RunSteps(*this, saverSteps) != 0)
         return 1;
-    }
-    if (ShowLoadingScreen() != 0) {
-        LogError("Невозможно вывести загрузочный экран.");
-        return 1;
-    }
-    if (CreateSaverData() != 0) {
-        LogError("Невозможно создать данные скринсейвера.");
-        return 1;
-    }
-    if (CacheSaverData() != 0) {
-        LogError("Невозможно закэшировать данные скринсейвера.");
-        return 1;
-    }
     running = true;
     return 0;
 }

@@ -195,42 +195,18 @@ int Stream::WriteString(const String& value)
     return Write(value.GetBuffer(), value.GetLength());
 }
 
-int Stream::WriteVector2(const Vector2& value)
+int Stream::WriteFloats(std::initializer_list<float> values)
 {
-    WriteFloat(value.x);
-    return WriteFloat(value.y);
+    for (float value : values)
+        WriteFloat(value);
+    return status;
 }
 
-int Stream::WriteVector3(const Vector3& value)
-{
-    WriteFloat(value.x);
-    WriteFloat(value.y);
-    return WriteFloat(value.z);
-}
-
-int Stream::WriteVector4(const Vector4& value)
-{
-    WriteFloat(value.x);
-    WriteFloat(value.y);
-    WriteFloat(value.z);
-    return WriteFloat(value.w);
-}
-
-int Stream::WriteQuaternion(const Quaternion& value)
-{
-    WriteFloat(value.x);
-    WriteFloat(value.y);
-    WriteFloat(value.z);
-    return WriteFloat(value.w);
-}
-
-int Stream::WriteColor(const Color& value)
-{
-    WriteFloat(value.r);
-    WriteFloat(value.g);
-    WriteFloat(value.b);
-    return WriteFloat(value.a);
-}
+int Stream::WriteVector2(const Vector2& value) { return WriteFloats({ value.x, value.y }); }
+int Stream::WriteVector3(const Vector3& value) { return WriteFloats({ value.x, value.y, value.z }); }
+int Stream::WriteVector4(const Vector4& value) { return WriteFloats({ value.x, value.y, value.z, value.w }); }
+int Stream::WriteQuaternion(const Quaternion& value) { return WriteFloats({ value.x, value.y, value.z, value.w }); }
+int Stream::WriteColor(const Color& value) { return WriteFloats({ value.r, value.g, value.b, value.a }); }
 
 // The identity flags are not stored.
 int Stream::WriteTransform(const Transform& value)
@@ -324,42 +300,18 @@ int Stream::ReadString(String& value)
     return status;
 }
 
-int Stream::ReadVector2(Vector2& value)
+int Stream::ReadFloats(std::initializer_list<float*> values)
 {
-    ReadFloat(value.x);
-    return ReadFloat(value.y);
+    for (float* value : values)
+        ReadFloat(*value);
+    return status;
 }
 
-int Stream::ReadVector3(Vector3& value)
-{
-    ReadFloat(value.x);
-    ReadFloat(value.y);
-    return ReadFloat(value.z);
-}
-
-int Stream::ReadVector4(Vector4& value)
-{
-    ReadFloat(value.x);
-    ReadFloat(value.y);
-    ReadFloat(value.z);
-    return ReadFloat(value.w);
-}
-
-int Stream::ReadQuaternion(Quaternion& value)
-{
-    ReadFloat(value.x);
-    ReadFloat(value.y);
-    ReadFloat(value.z);
-    return ReadFloat(value.w);
-}
-
-int Stream::ReadColor(Color& value)
-{
-    ReadFloat(value.r);
-    ReadFloat(value.g);
-    ReadFloat(value.b);
-    return ReadFloat(value.a);
-}
+int Stream::ReadVector2(Vector2& value) { return ReadFloats({ &value.x, &value.y }); }
+int Stream::ReadVector3(Vector3& value) { return ReadFloats({ &value.x, &value.y, &value.z }); }
+int Stream::ReadVector4(Vector4& value) { return ReadFloats({ &value.x, &value.y, &value.z, &value.w }); }
+int Stream::ReadQuaternion(Quaternion& value) { return ReadFloats({ &value.x, &value.y, &value.z, &value.w }); }
+int Stream::ReadColor(Color& value) { return ReadFloats({ &value.r, &value.g, &value.b, &value.a }); }
 
 // A transform read from a stream never counts as the identity, whatever it holds.
 int Stream::ReadTransform(Transform& value)

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 
 #include "engine/core/Array.h"
 #include "engine/core/Engine.h"
@@ -115,6 +116,9 @@ protected:
     int status;
 
 private:
+    // Floats one after another; a failed one leaves the rest unread (the status is sticky).
+    int WriteFloats(std::initializer_list<float> values);
+    int ReadFloats(std::initializer_list<float*> values);
     int RefuseType(Object* object, const Rtti& expected);
 
     // Objects created by this stream's loads are held here until the next reset, so
